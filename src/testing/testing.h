@@ -1,0 +1,86 @@
+// Helpers shared by the tests: temporary directories, the real binary run as
+// a child process (optionally against a pseudo-terminal as its port), and a
+// whole run driven in-process over the fake platform.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/run_state.h"
+#include "platform/fake_platform.h"
+
+// A fresh directory under /tmp, removed with its contents at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  void write(const std::string& name, const std::string& content) const;
+  void write(const std::string& name, const std::vector<uint8_t>& content) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// The master side of a pseudo-terminal; its slave path serves as the port.
+class PseudoTerminal {
+ public:
+  PseudoTerminal();
+  ~PseudoTerminal();
+  int master() const { return master_; }
+  const std::string& slave_path() const { return slave_path_; }
+  // Reads whatever is waiting, without blocking.
+  void drain_into(std::string* received) const;
+
+ private:
+  int master_ = -1;
+  int slave_keepalive_ = -1;  // keeps the slave side open between runs
+  std::string slave_path_;
+};
+
+struct ProcessResult {
+  int status = -1;     // exit status as the shell sees it (0 to 255)
+  std::string out;     // everything the program wrote on stdout
+  std::string err;     // and on stderr
+  std::string port;    // bytes that arrived at the pseudo-terminal
+};
+
+struct ProcessOptions {
+  std::string working_directory;          // empty: the current one
+  std::vector<std::string> set_env;       // "NAME=value"
+  std::vector<std::string> unset_env;     // names
+  PseudoTerminal* port = nullptr;         // drained while the program runs
+  int timeout_seconds = 120;
+  // Called in the child before exec, e.g. to set a resource limit.
+  void (*before_exec)() = nullptr;
+};
+
+// Runs `program` with `args` (without argv[0]), stdin from /dev/null.
+ProcessResult run_process(const std::string& program,
+                          const std::vector<std::string>& args,
+                          const ProcessOptions& options = {});
+
+// Runs the klangbau binary of this build.
+ProcessResult run_klangbau_binary(const std::vector<std::string>& args,
+                                  const ProcessOptions& options = {});
+
+// A whole run inside the test over the fake platform, in `directory`.
+struct InProcessRun {
+  std::unique_ptr<RunState> run = std::make_unique<RunState>();
+  FakePlatform platform;
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+void run_in_process(InProcessRun* result, const std::string& directory,
+                    const std::vector<std::string>& args);
+
+// Little-endian WAV file of the given format with `data` as its data chunk.
+std::vector<uint8_t> make_wav(uint32_t sample_rate, uint16_t bits,
+                              uint16_t channels,
+                              const std::vector<uint8_t>& data);
