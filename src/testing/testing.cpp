@@ -80,6 +80,12 @@ void PseudoTerminal::drain_into(std::string* received) const {
   }
 }
 
+ProcessOptions in_directory(const TempDir& dir) {
+  ProcessOptions options;
+  options.working_directory = dir.path();
+  return options;
+}
+
 ProcessResult run_process(const std::string& program,
                           const std::vector<std::string>& args,
                           const ProcessOptions& options) {

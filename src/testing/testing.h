@@ -60,6 +60,9 @@ struct ProcessOptions {
   void (*before_exec)() = nullptr;
 };
 
+// Options that only set the working directory.
+ProcessOptions in_directory(const TempDir& dir);
+
 // Runs `program` with `args` (without argv[0]), stdin from /dev/null.
 ProcessResult run_process(const std::string& program,
                           const std::vector<std::string>& args,
