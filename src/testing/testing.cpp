@@ -170,6 +170,7 @@ ProcessResult run_klangbau_binary(const std::vector<std::string>& args,
 
 static std::string read_stream(FILE* stream) {
   std::string text;
+  fflush(stream);
   rewind(stream);
   char buffer[4096];
   size_t n;
@@ -204,6 +205,27 @@ void run_in_process(InProcessRun* result, const std::string& directory,
   fclose(run.out);
   fclose(run.err);
   if (chdir(previous) != 0) throw std::runtime_error("chdir back");
+}
+
+TestRun::TestRun() {
+  run_->platform = &platform;
+  run_->out = tmpfile();
+  run_->err = tmpfile();
+}
+
+TestRun::~TestRun() {
+  fclose(run_->out);
+  fclose(run_->err);
+}
+
+std::string TestRun::out() { return read_stream(run_->out); }
+std::string TestRun::err() { return read_stream(run_->err); }
+
+FILE* file_with(const std::string& content) {
+  FILE* file = tmpfile();
+  fwrite(content.data(), 1, content.size(), file);
+  rewind(file);
+  return file;
 }
 
 static void put16(std::vector<uint8_t>& v, uint16_t x) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/report.h"
 #include "driver/run_state.h"
 #include "platform/fake_platform.h"
 
@@ -82,6 +83,36 @@ struct InProcessRun {
 };
 void run_in_process(InProcessRun* result, const std::string& directory,
                     const std::vector<std::string>& args);
+
+// A RunState over the fake platform with its console streams in files, for
+// driving one phase of a run.
+class TestRun {
+ public:
+  TestRun();
+  ~TestRun();
+  RunState& run() { return *run_; }
+  FakePlatform platform;
+
+  // Runs `phase`.  Returns the status of its error exit, or -1 when it
+  // returned normally.
+  template <typename Phase>
+  int attempt(Phase phase) {
+    try {
+      phase();
+      return -1;
+    } catch (const RunEnded& ended) {
+      return ended.status;
+    }
+  }
+  std::string out();
+  std::string err();
+
+ private:
+  std::unique_ptr<RunState> run_ = std::make_unique<RunState>();
+};
+
+// A temporary file holding `content`, positioned at its start.
+FILE* file_with(const std::string& content);
 
 // Little-endian WAV file of the given format with `data` as its data chunk.
 std::vector<uint8_t> make_wav(uint32_t sample_rate, uint16_t bits,
