@@ -6,6 +6,14 @@
 
 #include "driver/run_state.h"
 
+// Exit status of a write the system refuses while the image is being sent.
+// A refused write gets no completion and its bytes never reach the receiver,
+// which would then hold a broken image while the run reported success; so
+// the image transmission sets LinkState::refused_write_status to this for
+// its duration, and such a write ends the run by the error exit.  Outside
+// the transmission a refused write is reported and the run goes on.
+inline constexpr int REFUSED_WRITE_STATUS = 79;
+
 // Opens the port of run.port_text / run.port_number, sends the opening packet
 // at 57600 baud and switches to 38400 baud.  A port that does not open ends
 // the run with status 1.

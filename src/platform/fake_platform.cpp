@@ -3,15 +3,24 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/posix_files.h"
 
 void FakeSerialPort::read_config(LineConfig* config) { *config = current; }
 
+void FakeSerialPort::record(FakeEvent event) {
+  event.time_ms = *clock_;
+  if (console) {
+    fflush(console);
+    event.console_length = ftell(console);
+  }
+  events.push_back(event);
+}
+
 int FakeSerialPort::write_config(const LineConfig& config) {
   current = config;
-  FakeEvent event{FakeEvent::config_write, *clock_, config, {}};
-  events.push_back(event);
+  record(FakeEvent{FakeEvent::config_write, *clock_, config, {}});
   return config_result;
 }
 
@@ -21,7 +30,7 @@ bool FakeSerialPort::start_write(const uint8_t* bytes, uint32_t count,
   FakeEvent event{index == refuse_write ? FakeEvent::write_refused
                                         : FakeEvent::write_started,
                   *clock_, current, std::vector<uint8_t>(bytes, bytes + count)};
-  events.push_back(event);
+  record(event);
   if (index == refuse_write) {
     last_error_ = refuse_code;
     return false;
@@ -35,16 +44,17 @@ bool FakeSerialPort::start_write(const uint8_t* bytes, uint32_t count,
 }
 
 void FakeSerialPort::wait_alertable() {
-  if (!outstanding_) return;
+  // The real wait would sleep forever; a test should fail instead.
+  if (!outstanding_) throw std::logic_error("alertable wait with no write outstanding");
   outstanding_ = false;
   FakeEvent event{FakeEvent::completion, *clock_, current, {}};
   event.code = outstanding_code_;
-  events.push_back(event);
+  record(event);
   done_(context_, outstanding_code_, outstanding_count_);
 }
 
 void FakeSerialPort::clear_errors() {
-  events.push_back(FakeEvent{FakeEvent::clear_errors, *clock_, current, {}});
+  record(FakeEvent{FakeEvent::clear_errors, *clock_, current, {}});
 }
 
 std::vector<uint8_t> FakeSerialPort::bytes_sent() const {
@@ -75,7 +85,7 @@ SerialPort* FakePlatform::open_serial(const char* name, OpenFailure* failure) {
 void FakePlatform::sleep_ms(uint32_t milliseconds) {
   FakeEvent event{FakeEvent::pause, clock_ms, port.current, {}};
   event.milliseconds = milliseconds;
-  port.events.push_back(event);
+  port.record(event);
   clock_ms += milliseconds;
 }
 

@@ -25,6 +25,7 @@ struct FakeEvent {
   std::vector<uint8_t> bytes;
   uint32_t milliseconds = 0;
   uint32_t code = 0;
+  long console_length = 0;  // bytes in `FakeSerialPort::console` by then
 };
 
 class FakeSerialPort : public SerialPort {
@@ -42,6 +43,9 @@ class FakeSerialPort : public SerialPort {
   // Every byte of the accepted writes, in order.
   std::vector<uint8_t> bytes_sent() const;
 
+  // Stamps the event with the clock and the console length and keeps it.
+  void record(FakeEvent event);
+
   std::vector<FakeEvent> events;
   LineConfig current;          // what the port holds now
   int config_result = 1;       // what write_config returns
@@ -49,6 +53,9 @@ class FakeSerialPort : public SerialPort {
   long refuse_code = 0;
   int fail_completion = -1;    // index of the write whose completion fails
   uint32_t completion_code = 0;
+  // A console stream whose length each event notes, so that a test sees
+  // where messages fall between line changes, bytes and pauses.
+  FILE* console = nullptr;
 
  private:
   uint64_t* clock_;

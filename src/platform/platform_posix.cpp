@@ -1,5 +1,6 @@
 // POSIX platform: termios serial port, nanosleep, a raw-mode key read.
 #include <fcntl.h>
+#include <poll.h>
 #include <strings.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -40,11 +41,12 @@ uint32_t rate_for(speed_t speed) {
   return 0;
 }
 
-// A write is complete once all its bytes are in the driver's hands; before a
-// line change or a pause the output is drained, so that bytes, line changes
-// and pauses reach the line in the program's order.  The one exception is a
-// line change made while a write is still outstanding (the reset's preamble):
-// it is made at once, and that write's completion wait becomes the drain.
+// A write is complete once all its bytes are in the driver's hands, so the
+// image streams at the line's own speed.  Before a line change or a pause the
+// output is drained, so that bytes, line changes and pauses reach the line in
+// the program's order.  The one exception is a line change made while a
+// write is still outstanding (the reset's preamble): it is made at once, and
+// that write's completion wait becomes the drain.
 class PosixSerialPort : public SerialPort {
  public:
   explicit PosixSerialPort(int fd) : fd_(fd) {}
@@ -75,15 +77,20 @@ class PosixSerialPort : public SerialPort {
     }
   }
 
+  // Returns 0 when any part fails, a refused modem-line request included (a
+  // pseudo-terminal has no modem lines and answers ENOTTY): the program does
+  // not look at the result except for the very last change of a run.
   int write_config(const LineConfig& config) override {
-    if (!write_outstanding_) drain();
-    else drain_on_completion_ = true;
+    if (write_outstanding_) drain_on_completion_ = true;
+    else drain();
     bool ok = true;
     struct termios tio;
     if (tcgetattr(fd_, &tio) != 0) {
       ok = false;
     } else {
       cfmakeraw(&tio);
+      // HUPCL off: the modem lines keep their levels when the port closes
+      // at the end of the process.  CLOCAL: no carrier is ever expected.
       tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
       tio.c_cflag |= CLOCAL | CREAD | CS8;
       if (config.parity == 1) tio.c_cflag |= PARENB | PARODD;
@@ -110,7 +117,8 @@ class PosixSerialPort : public SerialPort {
       if (n < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN) {
-          usleep(1000);
+          struct pollfd ready = {fd_, POLLOUT, 0};
+          poll(&ready, 1, -1);
           continue;
         }
         error_ = errno;
@@ -137,6 +145,7 @@ class PosixSerialPort : public SerialPort {
 
   long last_error() override { return error_; }
 
+  // A terminal keeps no error state that would refuse later writes.
   void clear_errors() override {}
 
   void drain() {
@@ -156,6 +165,25 @@ class PosixSerialPort : public SerialPort {
   uint32_t transferred_ = 0;
 };
 
+// Opens the device for this process alone.  O_NONBLOCK only for the open
+// itself: without it, opening a port whose carrier line is down waits
+// until a carrier comes, which a receiver never raises.
+int open_exclusive(const char* name) {
+  int fd = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  int error = 0;
+  if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) error = errno;
+  int flags = fcntl(fd, F_GETFL);
+  if (!error && (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0))
+    error = errno;
+  if (error) {
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
 class PosixPlatform : public Platform {
  public:
   void device_name(const char* port_text, int port_number, char* name,
@@ -167,13 +195,7 @@ class PosixPlatform : public Platform {
   }
 
   SerialPort* open_serial(const char* name, OpenFailure* failure) override {
-    int fd = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd >= 0 && ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
-      int error = errno;
-      close(fd);
-      errno = error;
-      fd = -1;
-    }
+    int fd = open_exclusive(name);
     if (fd < 0) {
       int error = errno;
       failure->code = error;
