@@ -21,7 +21,8 @@ void FakeSerialPort::record(FakeEvent event) {
 int FakeSerialPort::write_config(const LineConfig& config) {
   current = config;
   record(FakeEvent{FakeEvent::config_write, *clock_, config, {}});
-  return config_result;
+  size_t index = config_writes_++;
+  return index < config_results.size() ? config_results[index] : config_result;
 }
 
 bool FakeSerialPort::start_write(const uint8_t* bytes, uint32_t count,
@@ -77,6 +78,8 @@ SerialPort* FakePlatform::open_serial(const char* name, OpenFailure* failure) {
   opened_name = name;
   if (!port_opens) {
     failure->code = open_error;
+    snprintf(failure->explanation, sizeof failure->explanation, "%s",
+             open_explanation.c_str());
     return nullptr;
   }
   return &port;

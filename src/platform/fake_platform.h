@@ -49,6 +49,7 @@ class FakeSerialPort : public SerialPort {
   std::vector<FakeEvent> events;
   LineConfig current;          // what the port holds now
   int config_result = 1;       // what write_config returns
+  std::vector<int> config_results;  // if given, per write from the first
   int refuse_write = -1;       // index of the write (from 0) to refuse
   long refuse_code = 0;
   int fail_completion = -1;    // index of the write whose completion fails
@@ -61,6 +62,7 @@ class FakeSerialPort : public SerialPort {
   uint64_t* clock_;
   int writes_ = 0;
   long last_error_ = 0;
+  size_t config_writes_ = 0;
   bool outstanding_ = false;
   uint32_t outstanding_code_ = 0;
   uint32_t outstanding_count_ = 0;
@@ -86,6 +88,7 @@ class FakePlatform : public Platform {
   FakeSerialPort port;
   bool port_opens = true;
   long open_error = 2;
+  std::string open_explanation;
   std::string opened_name;
   std::set<std::string> environment;  // names of the variables present
   int key_waits = 0;
