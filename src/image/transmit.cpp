@@ -1,5 +1,6 @@
 // The image in image order: header, directory, sample pages, checksum; in
 // serial mode two pages to a frame, in file mode plain bytes.
+#include <cstdio>
 #include <cstring>
 
 #include "driver/report.h"
