@@ -16,7 +16,69 @@
 #include <string>
 #include <vector>
 
+#include "driver/run_state.h"
 #include "platform/fake_platform.h"
+
+namespace link_test {
+
+inline std::string line(const LineConfig& c) {
+  char text[64];
+  snprintf(text, sizeof text, "line %u %u%c%d dtr%d rts%d%s", c.baud_rate,
+           c.byte_size, "NOE"[c.parity % 3],
+           c.stop_bits == TWO_STOP_BITS ? 2 : 1, c.dtr, c.rts,
+           c.cts_flow ? " cts" : "");
+  return text;
+}
+
+inline std::string bytes(const std::vector<uint8_t>& b) {
+  char hex[8];
+  if (b.size() > 4 &&
+      std::count(b.begin(), b.end(), b[0]) == static_cast<long>(b.size())) {
+    snprintf(hex, sizeof hex, "%02x*", b[0]);
+    return hex + std::to_string(b.size());
+  }
+  std::string text;
+  for (uint8_t x : b) {
+    snprintf(hex, sizeof hex, "%s%02x", text.empty() ? "" : " ", x);
+    text += hex;
+  }
+  return text;
+}
+
+inline std::string describe(const FakeEvent& e) {
+  switch (e.kind) {
+    case FakeEvent::config_write: return line(e.line);
+    case FakeEvent::write_started: return "write " + bytes(e.bytes);
+    case FakeEvent::write_refused: return "refused " + bytes(e.bytes);
+    case FakeEvent::completion:
+      return e.code ? "done error " + std::to_string(e.code) : "done";
+    case FakeEvent::clear_errors: return "clear";
+    case FakeEvent::pause: return "pause " + std::to_string(e.milliseconds);
+  }
+  return "?";
+}
+
+}  // namespace link_test
+
+// The port's events, with the text of `console` (the stream the port
+// watched) placed where it was printed.
+inline std::vector<std::string> timeline(const FakeSerialPort& port,
+                                         const std::string& console) {
+  std::vector<std::string> lines;
+  long printed = 0;
+  auto say_up_to = [&](long length) {
+    if (length > printed)
+      lines.push_back("say " + console.substr(printed, length - printed));
+    printed = length;
+  };
+  for (const FakeEvent& event : port.events) {
+    say_up_to(event.console_length);
+    lines.push_back("@" + std::to_string(event.time_ms) + " " +
+                    link_test::describe(event));
+  }
+  say_up_to(static_cast<long>(console.size()));
+  return lines;
+}
 
 struct LinkRun {
   FakePlatform platform;
@@ -43,29 +105,7 @@ struct LinkRun {
   std::string err() const { return contents(run->err); }
 
   std::vector<std::string> timeline() const {
-    std::string console = out();
-    std::vector<std::string> lines;
-    long printed = 0;
-    auto say_up_to = [&](long length) {
-      if (length > printed)
-        lines.push_back("say " + console.substr(printed, length - printed));
-      printed = length;
-    };
-    for (const FakeEvent& event : platform.port.events) {
-      say_up_to(event.console_length);
-      lines.push_back("@" + std::to_string(event.time_ms) + " " + describe(event));
-    }
-    say_up_to(static_cast<long>(console.size()));
-    return lines;
-  }
-
-  static std::string line(const LineConfig& c) {
-    char text[64];
-    snprintf(text, sizeof text, "line %u %u%c%d dtr%d rts%d%s", c.baud_rate,
-             c.byte_size, "NOE"[c.parity % 3],
-             c.stop_bits == TWO_STOP_BITS ? 2 : 1, c.dtr, c.rts,
-             c.cts_flow ? " cts" : "");
-    return text;
+    return ::timeline(platform.port, out());
   }
 
  private:
@@ -77,32 +117,5 @@ struct LinkRun {
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
     return text;
-  }
-
-  static std::string bytes(const std::vector<uint8_t>& b) {
-    char hex[8];
-    if (b.size() > 4 && std::count(b.begin(), b.end(), b[0]) == static_cast<long>(b.size())) {
-      snprintf(hex, sizeof hex, "%02x*", b[0]);
-      return hex + std::to_string(b.size());
-    }
-    std::string text;
-    for (uint8_t x : b) {
-      snprintf(hex, sizeof hex, "%s%02x", text.empty() ? "" : " ", x);
-      text += hex;
-    }
-    return text;
-  }
-
-  static std::string describe(const FakeEvent& e) {
-    switch (e.kind) {
-      case FakeEvent::config_write: return line(e.line);
-      case FakeEvent::write_started: return "write " + bytes(e.bytes);
-      case FakeEvent::write_refused: return "refused " + bytes(e.bytes);
-      case FakeEvent::completion:
-        return e.code ? "done error " + std::to_string(e.code) : "done";
-      case FakeEvent::clear_errors: return "clear";
-      case FakeEvent::pause: return "pause " + std::to_string(e.milliseconds);
-    }
-    return "?";
   }
 };
