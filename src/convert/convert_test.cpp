@@ -47,8 +47,9 @@ std::string tail_from(int first) {
     tail += ";Reserve " + std::to_string(j) + " (dreiteilig)\n";
     sounds(3);
   }
-  for (int j = 1; n <= 125; ++j) {
-    tail += ";Reserve " + std::to_string(j) + " (einteilig)\n";
+  int j = 1;
+  while (n <= 125) {
+    tail += ";Reserve " + std::to_string(j++) + " (einteilig)\n";
     sounds(1);
   }
   return tail;
