@@ -66,6 +66,11 @@ bool trim_to_directory(ReceivedStream& r, std::string* why) {
   return true;
 }
 
+bool same_entry(const SlotEntry& a, const SlotEntry& b) {
+  return a.samples == b.samples && a.flash_address == b.flash_address &&
+         a.is22kHz == b.is22kHz && a.ni == b.ni && a.pi == b.pi;
+}
+
 }  // namespace
 
 ReceivedStream decode_stream(const std::vector<uint8_t>& s, uint32_t flash_size) {
@@ -77,7 +82,7 @@ ReceivedStream decode_stream(const std::vector<uint8_t>& s, uint32_t flash_size)
   at = sizeof OPENING_PACKET;
   if (at == s.size() || (at + 1 == s.size() && s[at] == END_BYTE)) {
     r.file_mode_only = true;
-    return refuse(r, "nur das Eröffnungspaket: ein Lauf im Dateimodus programmiert nichts");
+    return refuse(r, "nur das Eröffnungspaket, keine Programmierung (Dateimodus oder Abbruch)");
   }
 
   if (s[at] == 0x41) {
@@ -194,13 +199,26 @@ std::string format_report(const ReceivedStream& r) {
 
   std::vector<SlotEntry> slots = sounding_slots(r.image);
   if (!slots.empty()) {
-    report += "Slot (Blk) Samples Sekunden  Adresse   Offset  ni pi\n";
-    for (const SlotEntry& s : slots) {
+    // Consecutive slots with the same entry (the repeated slots of a
+    // series) share one line.
+    report += "Slot       (Blk)  Samples Sekunden  Adresse   Offset  ni pi\n";
+    for (size_t i = 0; i < slots.size();) {
+      const SlotEntry& s = slots[i];
+      size_t last = i;
+      while (last + 1 < slots.size() && slots[last + 1].slot == slots[last].slot + 1 &&
+             same_entry(slots[last + 1], s))
+        ++last;
+      char slot_range[32];
+      if (last == i)
+        snprintf(slot_range, sizeof slot_range, "%d", s.slot);
+      else
+        snprintf(slot_range, sizeof slot_range, "%d-%d", s.slot, slots[last].slot);
       double seconds = s.samples / (s.is22kHz ? 22050.0 : 11025.0);
-      snprintf(line, sizeof line, "%4d (%2x) %7u %8.2f 0x%06x %8u  %02x %02x%s\n", s.slot,
-               s.slot % 132, s.samples, seconds, s.flash_address, s.image_offset, s.ni, s.pi,
-               s.is22kHz ? "  22kHz" : "");
+      snprintf(line, sizeof line, "%-10s (%2x) %8u %8.2f 0x%06x %8u  %02x %02x%s\n",
+               slot_range, s.slot % 132, s.samples, seconds, s.flash_address,
+               s.image_offset, s.ni, s.pi, s.is22kHz ? "  22kHz" : "");
       report += line;
+      i = last + 1;
     }
   }
   snprintf(line, sizeof line, "Ergebnis: Image vollständig und korrekt (%zu Bytes, %zu Sounds)\n",
