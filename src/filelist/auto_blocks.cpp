@@ -11,8 +11,9 @@ namespace {
 enum : int {
   STATUS_SERIES_BEFORE = 410,
   STATUS_STEP_RANGE = 422,
-  // Not in the original program, which filled the rows of a block cut short
-  // by the end of the file from stale text; listed in the README.
+  // A block cut short by the end of the file is refused rather than filled
+  // with whatever the line buffer still holds; a status of its own, listed
+  // in the README with the others.
   STATUS_BLOCK_CUT_SHORT = 430,
   STATUS_NO_STEP_ONE = 675,
 };

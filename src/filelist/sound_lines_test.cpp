@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,10 +71,13 @@ TEST(SoundLines, LineRules) {
       "06: p.wav\n07: p.wav\n08: p.wav\n09: p.wav\n10: p.wav\n11: p.wav\n"
       "12: --- frei\n"
       "13: \x84x.wav\r\n"  // bytes from 0x80 up stay; CR LF is a line end
-      "000014: d.wav\n");  // colon at the 7th character
+      "000014: d.wav\n"    // colon at the 7th character
+      "15: SUB\\HORN.WAV\n");  // made on Windows; lies in sub/Horn.WAV
   for (const char* name : {"horn.wav", "a.wav", "b.wav", ".wav", "Mixed.Wav", "p.wav",
                            "\x84x.wav", "d.wav"})
     p.wav8(name, 10, static_cast<uint8_t>(name[0]));
+  mkdir(p.dir.file("sub").c_str(), 0755);
+  p.wav8("sub/Horn.WAV");
   InProcessRun r;
   p.run_in_process(&r);
   EXPECT_EQ(r.status, 1) << r.out << r.err;
@@ -86,10 +91,11 @@ TEST(SoundLines, LineRules) {
                  {12, 12, ""},
                  {13, 13, "\x84X.WAV"},
                  {14, 14, "D.WAV"},
-                 {15, 527, ""}},
+                 {15, 15, "SUB\\HORN.WAV"},
+                 {16, 527, ""}},
                 "line rules");
-  // One staged copy per file, HORN.WAV included: 8 files of 10 samples.
-  EXPECT_EQ(r.run->staging.image_end, 4752u + 8 * 10);
+  // One staged copy per file, HORN.WAV included: 9 files of 10 samples.
+  EXPECT_EQ(r.run->staging.image_end, 4752u + 9 * 10);
 }
 
 TEST(SoundLines, Refusals) {
