@@ -71,15 +71,24 @@ bool read_line(Conversion& c) {
   return read_text_line(c.input, c.line, CONVERSION_BUFFER);
 }
 
+// Reads up to the next numbered line; the unnumbered lines on the way go to
+// both files unchanged.  false at the end of the input.
+bool read_numbered_line(Conversion& c, int* number) {
+  while (read_line(c)) {
+    if (is_numbered(c.line)) {
+      *number = line_number(c.line);
+      return true;
+    }
+    fputs(c.line, c.converted);
+    fputs(c.line, c.log);
+  }
+  return false;
+}
+
 // Old lines up to 116: of each group of five, the 1st, 3rd and 5th stay.
 void convert_groups(Conversion& c) {
-  while (read_line(c)) {
-    if (!is_numbered(c.line)) {
-      fputs(c.line, c.converted);
-      fputs(c.line, c.log);
-      continue;
-    }
-    int number = line_number(c.line);
+  int number;
+  while (read_numbered_line(c, &number)) {
     if (number < FIRST_GROUPED) {
       fputs(c.line, c.converted);
       continue;
@@ -95,13 +104,8 @@ void convert_groups(Conversion& c) {
 
 // Old lines 117 to 125 follow the kept lines.
 void convert_moved_lines(Conversion& c) {
-  while (read_line(c)) {
-    if (!is_numbered(c.line)) {
-      fputs(c.line, c.converted);
-      fputs(c.line, c.log);
-      continue;
-    }
-    int number = line_number(c.line);
+  int number;
+  while (read_numbered_line(c, &number)) {
     check_index(c, number);
     renumber(c, number);
     if (number == LAST_MOVED) return;
