@@ -36,9 +36,12 @@ int colon_position(const char* line) {
   return -1;
 }
 
+// The value of the leading digits; a value beyond any slot stops growing,
+// so a long run of digits cannot overflow.
 int leading_number(const char* line) {
   int number = 0;
-  for (const char* p = line; is_digit(*p); ++p) number = number * 10 + (*p - '0');
+  for (const char* p = line; is_digit(*p); ++p)
+    if (number < 100000000) number = number * 10 + (*p - '0');
   return number;
 }
 
