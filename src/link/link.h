@@ -6,13 +6,13 @@
 
 #include "driver/run_state.h"
 
-// Exit status of a write the system refuses while the image is being sent.
-// A refused write gets no completion and its bytes never reach the receiver,
-// which would then hold a broken image while the run reported success; so
-// the image transmission sets LinkState::refused_write_status to this for
-// its duration, and such a write ends the run by the error exit.  Outside
-// the transmission a refused write is reported and the run goes on.
-inline constexpr int REFUSED_WRITE_STATUS = 79;
+// A write the system refuses gets no completion, so it is never waited for.
+// Its bytes never reach the receiver: while the image is being sent, which
+// would leave the receiver with a broken image and a run that reports
+// success, the transmission sets LinkState::refused_write_status (to
+// IMAGE_WRITE_REFUSED, 79) and such a write ends the run by the error exit
+// with that status.  Outside the transmission a refused write is reported
+// and the run goes on.
 
 // Opens the port of run.port_text / run.port_number, sends the opening packet
 // at 57600 baud and switches to 38400 baud.  A port that does not open ends

@@ -75,7 +75,7 @@ TEST(RefusedWrite, DuringTheImageTransmissionEndsTheRun) {
   for (const RefusedCase& c : REFUSED_CASES) {
     LinkRun r;
     r.open_port();
-    r.run->link.refused_write_status = REFUSED_WRITE_STATUS;
+    r.run->link.refused_write_status = 79;
     r.platform.port.refuse_write = 0;
     r.platform.port.refuse_code = 995;
     try {
