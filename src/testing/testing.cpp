@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -80,6 +81,10 @@ void PseudoTerminal::drain_into(std::string* received) const {
   }
 }
 
+void PseudoTerminal::release_exclusive_use() const {
+  ioctl(slave_keepalive_, TIOCNXCL);
+}
+
 ProcessOptions in_directory(const TempDir& dir) {
   ProcessOptions options;
   options.working_directory = dir.path();
@@ -90,7 +95,9 @@ ProcessResult run_process(const std::string& program,
                           const std::vector<std::string>& args,
                           const ProcessOptions& options) {
   int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
+  // Close-on-exec, so that only the program's own stdout and stderr hold
+  // the write ends, and a process it leaves behind cannot keep them open.
+  if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
   pid_t child = fork();
   if (child == 0) {
@@ -155,7 +162,10 @@ ProcessResult run_process(const std::string& program,
       throw std::runtime_error("child process timed out");
     }
   }
-  if (options.port) options.port->drain_into(&result.port);
+  if (options.port) {
+    options.port->drain_into(&result.port);
+    options.port->release_exclusive_use();
+  }
   close(out_pipe[0]);
   close(err_pipe[0]);
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)

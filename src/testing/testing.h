@@ -37,6 +37,9 @@ class PseudoTerminal {
   const std::string& slave_path() const { return slave_path_; }
   // Reads whatever is waiting, without blocking.
   void drain_into(std::string* received) const;
+  // Lifts the exclusive use that a program set on the port, so that the
+  // next run can open it too.
+  void release_exclusive_use() const;
 
  private:
   int master_ = -1;
