@@ -148,8 +148,7 @@ FILE* create_or_stop(RunState& run, const char* name) {
 }  // namespace
 
 void convert_to_2015(RunState& run, const char* list_path) {
-  static Conversion c;
-  c = Conversion{};
+  Conversion c;
   c.run = &run;
   say(run.out, "Konvertiere %s ins 2015er-Format als %s.neu\n", list_path,
       list_path);
