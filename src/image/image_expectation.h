@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +66,13 @@ inline uint32_t byte_sum(const Bytes& bytes) {
 
 // The image followed by the low 16 bits of its byte sum, as the output
 // file holds it.
+// The line the program prints after the image.
+inline std::string checksum_line(const Bytes& image) {
+  char line[64];
+  snprintf(line, sizeof line, "\nmy checksum:0x%x\n", byte_sum(image));
+  return line;
+}
+
 inline Bytes with_checksum(Bytes image) {
   uint32_t sum = byte_sum(image);
   image.push_back(static_cast<uint8_t>(sum & 0xFF));

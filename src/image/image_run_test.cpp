@@ -54,12 +54,6 @@ void write_project(const TempDir& dir, const std::string& list) {
 
 Bytes bytes_of(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-std::string checksum_line(const Bytes& image) {
-  char line[64];
-  snprintf(line, sizeof line, "\nmy checksum:0x%x\n", byte_sum(image));
-  return line;
-}
-
 TEST(ImageRun, FileModeImages) {
   struct Case {
     const char* what;

@@ -121,12 +121,6 @@ struct Transmission {
   }
 };
 
-std::string checksum_line(const Bytes& image) {
-  char line[64];
-  snprintf(line, sizeof line, "\nmy checksum:0x%x\n", byte_sum(image));
-  return line;
-}
-
 TEST(Transmission, FileModeImages) {
   struct Case {
     size_t staged;

@@ -23,16 +23,6 @@ namespace {
 const std::string OPENING_PACKET = "\x24\x80\x11\x17\x04\xa6";
 const char* CV_ONLY_LIST = "**4.Generation\n**16MBit\n**nurCVs\n";
 
-std::string hex(const std::string& bytes) {
-  std::string text;
-  char two[4];
-  for (unsigned char b : bytes) {
-    snprintf(two, sizeof two, "%02x ", b);
-    text += two;
-  }
-  return text;
-}
-
 std::string wake_up_bytes() {
   std::string bytes;
   for (int b = 0xF3; b <= 0xFF; ++b) bytes += static_cast<char>(b);

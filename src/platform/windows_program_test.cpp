@@ -62,16 +62,6 @@ int shell(const std::string& command, const ProcessOptions& options) {
   return shell_run(command, options).status;
 }
 
-std::string hex(const std::string& bytes) {
-  std::string text;
-  char two[4];
-  for (unsigned char b : bytes) {
-    snprintf(two, sizeof two, "%02x ", b);
-    text += two;
-  }
-  return text;
-}
-
 std::string link_target(const std::string& path) {
   char target[4096];
   ssize_t n = readlink(path.c_str(), target, sizeof target);

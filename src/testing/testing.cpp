@@ -238,6 +238,16 @@ FILE* file_with(const std::string& content) {
   return file;
 }
 
+std::string hex(const std::string& bytes) {
+  std::string text;
+  char two[4];
+  for (unsigned char b : bytes) {
+    snprintf(two, sizeof two, "%02x ", b);
+    text += two;
+  }
+  return text;
+}
+
 static void put16(std::vector<uint8_t>& v, uint16_t x) {
   v.push_back(static_cast<uint8_t>(x));
   v.push_back(static_cast<uint8_t>(x >> 8));

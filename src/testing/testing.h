@@ -117,6 +117,10 @@ class TestRun {
 // A temporary file holding `content`, positioned at its start.
 FILE* file_with(const std::string& content);
 
+// "24 80 11 " for the bytes 0x24 0x80 0x11: byte strings that compare
+// readably in a failed expectation.
+std::string hex(const std::string& bytes);
+
 // Little-endian WAV file of the given format with `data` as its data chunk.
 std::vector<uint8_t> make_wav(uint32_t sample_rate, uint16_t bits,
                               uint16_t channels,
