@@ -84,6 +84,31 @@ TEST(ResetReceiver, Flagged) {
   }
 }
 
+// A refused first preamble brings no completion; the reset goes on instead of
+// waiting for it forever.
+TEST(ResetReceiver, RefusedPreambleIsNotWaitedFor) {
+  LinkRun r;
+  r.open_port();
+  r.run->options.xmega = 1;
+  r.platform.port.refuse_write = 0;
+  r.platform.port.refuse_code = 22;
+  reset_receiver(*r.run, ResetMode::short_reset);
+  EXPECT_EQ(r.timeline(), (Timeline{
+                              "@0 line 38400 8N1 dtr1 rts0",
+                              "say 2 Sekunden Reset....",
+                              "@0 pause 2000",
+                              "say \n",
+                              "@2000 refused 55*300",
+                              "@2000 clear",
+                              "@2000 line 38400 8N1 dtr0 rts1",
+                              "@2000 write 55*300",
+                              "@2000 done",
+                              "@2000 pause 100",
+                              "@2100 line 38400 8N2 dtr0 rts1",
+                          }));
+  EXPECT_EQ(r.err(), "auxoutblock: WriteFileEx returns 22\n");
+}
+
 TEST(WakeReceiver, UnflaggedSendsThirteenBytesTwentyMillisecondsApart) {
   LinkRun r;
   r.open_port();

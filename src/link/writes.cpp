@@ -14,7 +14,10 @@ static void issue_write(RunState& run, const uint8_t* bytes, uint32_t count,
         link.port->last_error());
     link.port->clear_errors();
     if (link.refused_write_status) error_exit(run, link.refused_write_status);
-    // No completion will come for a refused write: waiting would never end.
+    // No completion will come for a refused write, so it counts as done: a
+    // completion wait owed for it (the reset's first preamble) must not
+    // sleep forever.
+    link.auxdone = 1;
     return;
   }
   if (wait) completion_wait(run);
