@@ -22,6 +22,7 @@ static size_t read_bytes(WavSource& source, uint8_t* buffer, size_t count) {
                       ? source.length - source.position
                       : 0;
   size_t got = left < count ? static_cast<size_t>(left) : count;
+  if (got == 0) return 0;  // also for an empty source, which has no bytes
   memcpy(buffer, source.bytes + source.position, got);
   source.position += got;
   return got;
