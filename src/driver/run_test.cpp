@@ -151,3 +151,19 @@ TEST(RunSequence, DiagnosticLineFollowsZtHomeInAnyCase) {
   ProcessResult r = run_klangbau_binary({port.slave_path(), "list.txt", "cv.txt", "o"}, options);
   EXPECT_EQ(r.out.find("FLASHSIZE="), std::string::npos);
 }
+
+// With a terminal as stdin the error exit waits for one key and echoes it;
+// without one (every other test) it does not wait.
+TEST(ErrorExit, WaitsForOneKeyOnATerminal) {
+  TempDir dir;
+  PseudoTerminal terminal;
+  ProcessOptions options = in_directory(dir);
+  options.terminal = &terminal;
+  options.typed = "k";
+  ProcessResult r = run_klangbau_binary({}, options);
+  EXPECT_EQ(r.status, 9);
+  EXPECT_EQ(r.out,
+            "Klangbau Version 7.3, 21.10.2015\n"
+            "Usage: klangbau COMx filelist cv-defaults\n"
+            "k");
+}

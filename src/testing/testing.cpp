@@ -99,10 +99,15 @@ ProcessResult run_process(const std::string& program,
   // the write ends, and a process it leaves behind cannot keep them open.
   if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
+  if (options.terminal && !options.typed.empty() &&
+      write(options.terminal->master(), options.typed.data(), options.typed.size()) < 0)
+    throw std::runtime_error("cannot type on the terminal");
   pid_t child = fork();
   if (child == 0) {
-    int null_fd = open("/dev/null", O_RDONLY);
-    dup2(null_fd, STDIN_FILENO);
+    int input = options.terminal
+                    ? open(options.terminal->slave_path().c_str(), O_RDWR | O_NOCTTY)
+                    : open("/dev/null", O_RDONLY);
+    dup2(input, STDIN_FILENO);
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(err_pipe[1], STDERR_FILENO);
     close(out_pipe[0]);

@@ -59,6 +59,10 @@ struct ProcessOptions {
   std::vector<std::string> set_env;       // "NAME=value"
   std::vector<std::string> unset_env;     // names
   PseudoTerminal* port = nullptr;         // drained while the program runs
+  // A terminal as stdin instead of /dev/null, with `typed` already typed
+  // on it.
+  PseudoTerminal* terminal = nullptr;
+  std::string typed;
   int timeout_seconds = 120;
   // Called in the child before exec, e.g. to set a resource limit.
   void (*before_exec)() = nullptr;
@@ -67,7 +71,8 @@ struct ProcessOptions {
 // Options that only set the working directory.
 ProcessOptions in_directory(const TempDir& dir);
 
-// Runs `program` with `args` (without argv[0]), stdin from /dev/null.
+// Runs `program` with `args` (without argv[0]), stdin from /dev/null
+// unless a terminal is given.
 ProcessResult run_process(const std::string& program,
                           const std::vector<std::string>& args,
                           const ProcessOptions& options = {});
