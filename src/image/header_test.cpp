@@ -88,3 +88,42 @@ TEST(FlashAddress, PageNumberAndByteInPage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Through the program: a CV-only list in file mode writes the header, and a
+// refused CV line ends the run before anything of the image is written.
+TEST(CvDefaults, ThroughTheProgram) {
+  struct Case {
+    const char* cv_file;
+    int shell_status;  // the status modulo 256
+    const char* message;
+    std::vector<uint8_t> header;
+  } cases[] = {
+      {"1=3\r\n0x1d=6\n256=0\n", 1, "", header_with({{1, 3}, {29, 6}, {256, 0}})},
+      {"1=3\n300=1\n", 906 % 256, "ungültige Zeile 300=1 in cv.txt: CV > 256 oder CV < 1\n", {}},
+      {"1=3\n3=300\n", 913 % 256, "ungültige Zeile 3=300 in cv.txt: WERT > 255\n", {}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    dir.write("list.txt", "**4.Generation\n**8MBit\n**nurCVs\n");
+    dir.write("cv.txt", c.cv_file);
+    PseudoTerminal port;
+    ProcessOptions options = in_directory(dir);
+    options.port = &port;
+    ProcessResult r = run_klangbau_binary({port.slave_path(), "list.txt", "cv.txt", "image.bin"},
+                                          options);
+    EXPECT_EQ(r.status, c.shell_status) << c.cv_file;
+    std::string image = dir.read("image.bin");
+    if (c.header.empty()) {
+      EXPECT_TRUE(r.out.ends_with(c.message)) << r.out;
+      EXPECT_EQ(image, "");                       // nothing of the image yet
+      EXPECT_TRUE(dir.exists("klangtmp.$$$"));    // and nothing cleaned up
+    } else {
+      ASSERT_EQ(image.size(), 530u) << c.cv_file;
+      EXPECT_EQ(std::vector<uint8_t>(image.begin(), image.begin() + 528), c.header);
+    }
+  }
+}
+
+}  // namespace
