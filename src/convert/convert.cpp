@@ -136,15 +136,6 @@ void write_tail(Conversion& c) {
   }
 }
 
-FILE* create_or_stop(RunState& run, const char* name) {
-  FILE* file = fopen(name, "w");
-  if (!file) {
-    error_report(run, name);
-    error_exit(run, 0);
-  }
-  return file;
-}
-
 }  // namespace
 
 void convert_to_2015(RunState& run, const char* list_path) {
@@ -159,15 +150,11 @@ void convert_to_2015(RunState& run, const char* list_path) {
     error_report(run, list_path);
     error_exit(run, 0);
   }
-  c.input = fopen(list_path, "r");
-  if (!c.input) {
-    error_report(run, list_path);
-    error_exit(run, 0);
-  }
+  c.input = open_or_exit(run, list_path, "r");
   snprintf(c.line, sizeof c.line, "%s.neu", list_path);
-  c.converted = create_or_stop(run, c.line);
+  c.converted = open_or_exit(run, c.line, "w");
   snprintf(c.line, sizeof c.line, "%s.neu2", list_path);
-  c.log = create_or_stop(run, c.line);
+  c.log = open_or_exit(run, c.line, "w");
 
   convert_groups(c);
   convert_moved_lines(c);

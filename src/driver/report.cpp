@@ -28,6 +28,15 @@ void error_exit(RunState& run, int status) {
   throw RunEnded{status};
 }
 
+FILE* open_or_exit(RunState& run, const char* path, const char* mode) {
+  FILE* file = fopen(path, mode);
+  if (!file) {
+    error_report(run, path);
+    error_exit(run, 0);
+  }
+  return file;
+}
+
 void fail(RunState& run, int status, FILE* stream, const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -28,6 +28,11 @@ void error_report(RunState& run, const char* name);
 
 [[noreturn]] void error_exit(RunState& run, int status);
 
+// Opens a file with fopen; one that cannot be opened or created gets its
+// error report and ends the run with status 0, as every file of a run and
+// of the conversion does.
+FILE* open_or_exit(RunState& run, const char* path, const char* mode);
+
 // say() followed by error_exit().
 [[noreturn]] void fail(RunState& run, int status, FILE* stream,
                        const char* format, ...)

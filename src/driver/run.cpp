@@ -53,15 +53,6 @@ static void parse_port_argument(RunState& run, const char* argument) {
   run.port_number = atoi(run.port_text);
 }
 
-static FILE* open_or_fail(RunState& run, const char* path, const char* mode) {
-  FILE* file = fopen(path, mode);
-  if (!file) {
-    error_report(run, path);
-    error_exit(run, 0);
-  }
-  return file;
-}
-
 // Five or more arguments are a serial-mode run; the fourth on is ignored.
 static int programming_run(RunState& run, int arguments, char** argv) {
   parse_port_argument(run, argv[1]);
@@ -70,14 +61,14 @@ static int programming_run(RunState& run, int arguments, char** argv) {
 
   link_open(run);
 
-  run.cv_file = open_or_fail(run, run.cv_path, "r");
-  run.staging.file = open_or_fail(run, STAGING_FILE_NAME, "wb");
+  run.cv_file = open_or_exit(run, run.cv_path, "r");
+  run.staging.file = open_or_exit(run, STAGING_FILE_NAME, "wb");
   if (arguments == 4) {
     run.file_mode = true;
     run.output_path = argv[4];
-    run.output_file = open_or_fail(run, run.output_path, "wb");
+    run.output_file = open_or_exit(run, run.output_path, "wb");
   }
-  run.file_list = open_or_fail(run, run.list_path, "r");
+  run.file_list = open_or_exit(run, run.list_path, "r");
 
   read_directives(run);
 

@@ -148,11 +148,7 @@ void transmit_image(RunState& run) {
 
     fclose(run.file_list);
     run.file_list = nullptr;
-    run.staging.file = fopen(STAGING_FILE_NAME, "rb");
-    if (!run.staging.file) {
-      error_report(run, STAGING_FILE_NAME);
-      error_exit(run, 0);
-    }
+    run.staging.file = open_or_exit(run, STAGING_FILE_NAME, "rb");
     say(run.out, "%4d von %d Pages werden programmiert\n",
         static_cast<int>(run.staging.image_end / PAGE_SIZE) - 2,
         static_cast<int>(run.options.flash_size / PAGE_SIZE) - 2);
