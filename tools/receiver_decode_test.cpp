@@ -1,4 +1,5 @@
 #include "receiver_decode.h"
+#include "receiver_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -35,34 +36,9 @@ Bytes make_image(uint32_t samples) {
   return image;
 }
 
-uint16_t checksum_of(const Bytes& image) {
-  uint32_t sum = 0;
-  for (uint8_t b : image) sum += b;
-  return static_cast<uint16_t>(sum);
-}
-
-// The stream a programmer sends for `image`: opening packet, wake-up bytes
-// of an unflagged receiver after a reset, frames of two pages (the last one
-// completed by a zero page), end byte and checksum.
-Bytes make_stream(const Bytes& image) {
-  Bytes s = {0x24, 0x80, 0x11, 0x17, 0x04, 0xA6, 0x41};
-  for (int b = 0xF3; b <= 0xFF; ++b) s.push_back(static_cast<uint8_t>(b));
-  Bytes pages = image;
-  if (pages.size() % 528) pages.resize(pages.size() + 264, 0);
-  for (size_t at = 0; at < pages.size(); at += 528) {
-    s.insert(s.end(), {0x76, 0xFF, 0xFF, 0x23});
-    s.insert(s.end(), pages.begin() + static_cast<long>(at),
-             pages.begin() + static_cast<long>(at + 528));
-    s.insert(s.end(), 96, 0xFF);
-  }
-  uint16_t sum = checksum_of(image);
-  s.insert(s.end(), {0x33, static_cast<uint8_t>(sum), static_cast<uint8_t>(sum >> 8)});
-  return s;
-}
-
 TEST(ReceiverDecode, AcceptsAWholeImage) {
   Bytes image = make_image(100);  // 19 pages: the last frame gets a zero page
-  ReceivedStream r = decode_stream(make_stream(image), 0x108000);
+  ReceivedStream r = decode_stream(programmer_stream(image, /*after_reset=*/true), 0x108000);
   ASSERT_TRUE(r.accepted) << r.refusal;
   EXPECT_EQ(r.frames, 10);
   EXPECT_EQ(r.wake, WakeKind::unflagged);
@@ -82,7 +58,7 @@ TEST(ReceiverDecode, AcceptsAWholeImage) {
 
 TEST(ReceiverDecode, FlaggedReceiverWithPreamble) {
   Bytes image = make_image(600);
-  Bytes s = make_stream(image);
+  Bytes s = programmer_stream(image, /*after_reset=*/true);
   // Replace reset byte and wake-up bytes by the preamble and byte 23.
   Bytes flagged(s.begin(), s.begin() + 6);
   flagged.insert(flagged.end(), 600, 0x55);
@@ -96,7 +72,7 @@ TEST(ReceiverDecode, FlaggedReceiverWithPreamble) {
 }
 
 TEST(ReceiverDecode, RefusesWhatAReceiverCouldNotUse) {
-  Bytes good = make_stream(make_image(100));
+  Bytes good = programmer_stream(make_image(100), /*after_reset=*/true);
   size_t first_frame = 6 + 1 + 13;
   struct Case {
     const char* name;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "receiver_test_support.h"
 #include "testing/testing.h"
 
 namespace {
@@ -15,14 +16,8 @@ const char IMAGE_OK[] = "Ergebnis: Image vollständig und korrekt";
 
 void copy_demo_project(const TempDir& dir) {
   for (const char* name : {"filelist.txt", "cv.txt"}) {
-    std::string path = std::string(KLANGBAU_SOURCE_DIR) + "/examples/demo/" + name;
-    FILE* in = fopen(path.c_str(), "rb");
-    ASSERT_NE(in, nullptr) << path;
-    std::string content;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) content.append(buffer, n);
-    fclose(in);
+    std::string content = read_file(std::string(KLANGBAU_SOURCE_DIR) + "/examples/demo/" + name);
+    ASSERT_FALSE(content.empty()) << name;
     dir.write(name, content);
   }
   ProcessResult sounds = run_process(MAKE_DEMO_SOUNDS_BINARY, {dir.path()});
@@ -87,21 +82,12 @@ TEST(EndToEnd, GeneratedXmegaProjectArrivesAsItsFileImage) {
   EXPECT_TRUE(dir.read("received.bin") == image);
 }
 
-// The stream a programmer sends for a file-mode image: opening packet,
-// wake-up bytes of an unflagged receiver, frames, end byte, checksum.
+// The stream a programmer sends for the image of a file-mode image file
+// (the file without its two checksum bytes).
 std::string stream_for(const std::string& image_file) {
-  std::string image = image_file.substr(0, image_file.size() - 2);
-  std::string stream = "\x24\x80\x11\x17\x04\xA6";
-  for (int b = 0xF3; b <= 0xFF; ++b) stream += static_cast<char>(b);
-  if (image.size() % 528) image.append(264, '\0');
-  for (size_t at = 0; at < image.size(); at += 528) {
-    stream += "\x76\xFF\xFF\x23";
-    stream += image.substr(at, 528);
-    stream.append(96, '\xFF');
-  }
-  stream += '\x33';
-  stream += image_file.substr(image_file.size() - 2);
-  return stream;
+  std::vector<uint8_t> image(image_file.begin(), image_file.end() - 2);
+  std::vector<uint8_t> stream = programmer_stream(image, /*after_reset=*/false);
+  return std::string(stream.begin(), stream.end());
 }
 
 TEST(EndToEnd, TruncatedOrCorruptedStreamsAreRefused) {

@@ -59,8 +59,8 @@ TEST(CommandLine, ResetModeAndPortFromTheFirstArgument) {
 // The files of a programming run open in a fixed order; an error stops
 // the run before the later ones are touched.
 TEST(RunSequence, FileOpeningOrder) {
-  // The port is opened for exclusive use: each run gets its own.
-  PseudoTerminal ports[5];
+  PseudoTerminal port;
+  const std::string& tty = port.slave_path();
   struct Case {
     const char* name;
     std::vector<std::string> files;  // present before the run
@@ -71,21 +71,20 @@ TEST(RunSequence, FileOpeningOrder) {
   } cases[] = {
       {"port does not open", {"list.txt", "cv.txt"}, {"0", "list.txt", "cv.txt", "out.bin"},
        1, "Open /dev/ttyS-1: Error 2\n", false, false},
-      {"both missing", {}, {ports[1].slave_path(), "list.txt", "cv.txt", "out.bin"},
+      {"both missing", {}, {tty, "list.txt", "cv.txt", "out.bin"},
        0, "cv.txt: No such file or directory\n", false, false},
-      {"list missing", {"cv.txt"}, {ports[2].slave_path(), "list.txt", "cv.txt", "out.bin"},
+      {"list missing", {"cv.txt"}, {tty, "list.txt", "cv.txt", "out.bin"},
        0, "list.txt: No such file or directory\n", true, true},
-      {"five arguments are serial mode", {"cv.txt"}, {"r" + ports[3].slave_path(), "list.txt", "cv.txt", "out.bin", "more"},
+      {"five arguments are serial mode", {"cv.txt"}, {"r" + tty, "list.txt", "cv.txt", "out.bin", "more"},
        0, "list.txt: No such file or directory\n", true, false},
-      {"output not creatable", {"cv.txt"}, {ports[4].slave_path(), "list.txt", "cv.txt", "no/such/dir"},
+      {"output not creatable", {"cv.txt"}, {tty, "list.txt", "cv.txt", "no/such/dir"},
        0, "no/such/dir: No such file or directory\n", true, false},
   };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    const Case& c = cases[i];
+  for (const Case& c : cases) {
     TempDir dir;
     for (const std::string& file : c.files) dir.write(file, "**4.Generation\n**8MBit\n");
     ProcessOptions options = in_directory(dir);
-    options.port = &ports[i];
+    options.port = &port;
     ProcessResult r = run_klangbau_binary(c.args, options);
     EXPECT_EQ(r.status, c.status) << c.name;
     EXPECT_EQ(r.err.substr(0, c.err_prefix.size()), c.err_prefix) << c.name;

@@ -29,31 +29,32 @@ std::string wake_up_bytes() {
   return bytes;
 }
 
-}  // namespace
-
-TEST(LinkProcess, FileModeSendsTheOpeningPacket) {
+// A CV-only list through the binary, on a fresh pseudo-terminal whose path
+// follows `reset_letter`; `more` are the arguments after the CV file.
+ProcessResult run_cv_only_list(const std::string& reset_letter,
+                               const std::vector<std::string>& more) {
   TempDir dir;
   dir.write("list.txt", CV_ONLY_LIST);
   dir.write("cv.txt", "");
   PseudoTerminal pty;
   ProcessOptions options = in_directory(dir);
   options.port = &pty;
-  ProcessResult r = run_klangbau_binary(
-      {pty.slave_path(), "list.txt", "cv.txt", "image.bin"}, options);
+  std::vector<std::string> args = {reset_letter + pty.slave_path(), "list.txt", "cv.txt"};
+  args.insert(args.end(), more.begin(), more.end());
+  return run_klangbau_binary(args, options);
+}
+
+}  // namespace
+
+TEST(LinkProcess, FileModeSendsTheOpeningPacket) {
+  ProcessResult r = run_cv_only_list("", {"image.bin"});
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(hex(r.port.substr(0, 6)), hex(OPENING_PACKET));
   EXPECT_EQ(r.out.find("hupen"), std::string::npos);
 }
 
 TEST(LinkProcess, SerialModeSendsTheWakeUpBytesAfterThePacket) {
-  TempDir dir;
-  dir.write("list.txt", CV_ONLY_LIST);
-  dir.write("cv.txt", "");
-  PseudoTerminal pty;
-  ProcessOptions options = in_directory(dir);
-  options.port = &pty;
-  ProcessResult r =
-      run_klangbau_binary({"r" + pty.slave_path(), "list.txt", "cv.txt"}, options);
+  ProcessResult r = run_cv_only_list("r", {});
   std::string expected = OPENING_PACKET + wake_up_bytes();
   EXPECT_EQ(hex(r.port.substr(0, expected.size())), hex(expected));
   EXPECT_NE(r.out.find("\nEmpfänger sollte kurz hupen\n"), std::string::npos);

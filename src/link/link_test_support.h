@@ -18,6 +18,7 @@
 
 #include "driver/run_state.h"
 #include "platform/fake_platform.h"
+#include "testing/testing.h"
 
 namespace link_test {
 
@@ -101,21 +102,10 @@ struct LinkRun {
     platform.port.current = {38400, 8, 0, ONE_STOP_BIT, false, false, true};
   }
 
-  std::string out() const { return contents(run->out); }
-  std::string err() const { return contents(run->err); }
+  std::string out() const { return contents_of(run->out); }
+  std::string err() const { return contents_of(run->err); }
 
   std::vector<std::string> timeline() const {
     return ::timeline(platform.port, out());
-  }
-
- private:
-  static std::string contents(FILE* file) {
-    fflush(file);
-    std::string text;
-    rewind(file);
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    return text;
   }
 };

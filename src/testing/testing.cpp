@@ -43,12 +43,24 @@ void TempDir::write(const std::string& name,
              static_cast<std::streamsize>(content.size()));
 }
 
-std::string TempDir::read(const std::string& name) const {
-  std::ifstream in(file(name), std::ios::binary);
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::stringstream content;
   content << in.rdbuf();
   return content.str();
 }
+
+std::string contents_of(FILE* stream) {
+  std::string text;
+  fflush(stream);
+  rewind(stream);
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, n);
+  return text;
+}
+
+std::string TempDir::read(const std::string& name) const { return read_file(file(name)); }
 
 bool TempDir::exists(const std::string& name) const {
   return std::filesystem::exists(file(name));
@@ -183,16 +195,6 @@ ProcessResult run_klangbau_binary(const std::vector<std::string>& args,
   return run_process(KLANGBAU_BINARY, args, options);
 }
 
-static std::string read_stream(FILE* stream) {
-  std::string text;
-  fflush(stream);
-  rewind(stream);
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, n);
-  return text;
-}
-
 void run_in_process(InProcessRun* result, const std::string& directory,
                     const std::vector<std::string>& args) {
   char previous[4096];
@@ -215,8 +217,8 @@ void run_in_process(InProcessRun* result, const std::string& directory,
       fclose(*file);
       *file = nullptr;
     }
-  result->out = read_stream(run.out);
-  result->err = read_stream(run.err);
+  result->out = contents_of(run.out);
+  result->err = contents_of(run.err);
   fclose(run.out);
   fclose(run.err);
   if (chdir(previous) != 0) throw std::runtime_error("chdir back");
@@ -233,8 +235,8 @@ TestRun::~TestRun() {
   fclose(run_->err);
 }
 
-std::string TestRun::out() { return read_stream(run_->out); }
-std::string TestRun::err() { return read_stream(run_->err); }
+std::string TestRun::out() { return contents_of(run_->out); }
+std::string TestRun::err() { return contents_of(run_->err); }
 
 FILE* file_with(const std::string& content) {
   FILE* file = tmpfile();

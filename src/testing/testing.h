@@ -12,6 +12,11 @@
 #include "driver/run_state.h"
 #include "platform/fake_platform.h"
 
+// The whole content of a file, by path or as an open stream (read from
+// its start, after a flush).
+std::string read_file(const std::string& path);
+std::string contents_of(FILE* stream);
+
 // A fresh directory under /tmp, removed with its contents at the end.
 class TempDir {
  public:
